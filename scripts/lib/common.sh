@@ -8,7 +8,7 @@ KESTREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 KESTREL_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libfftw3-dev libkissfft-dev
+  libsndfile1-dev libfftw3-dev libkissfft-dev libpng-dev
 )
 
 kestrel_missing_packages() {

@@ -1,4 +1,5 @@
-// A value or an error with a text: what an I/O boundary returns instead of throwing.
+// A value or an error with a text: what an I/O boundary returns instead of throwing. Header
+// only; every layer may use it.
 #pragma once
 
 #include <optional>
