@@ -35,6 +35,7 @@ void BM_WholeBlock(benchmark::State& state) {
 }
 // fft bits, amplitude scale, weighting: the defaults, and the costliest per-bin path.
 BENCHMARK(BM_WholeBlock)
+    ->Name("wholeBlock")
     ->ArgNames({"bits", "scale", "weighting"})
     ->Args({10, 2, 0})
     ->Args({11, 2, 0})
