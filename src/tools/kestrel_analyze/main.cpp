@@ -2,6 +2,7 @@
 // the self-test) through a simulated input device, one buffer at a time, and prints what the
 // analyser computes for every block.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,10 +13,29 @@
 #include "capture/notification_queue.h"
 #include "tools/kestrel_analyze/block_writer.h"
 #include "tools/kestrel_analyze/options.h"
+#include "tools/kestrel_analyze/picture.h"
 
 namespace {
 
 using namespace kestrel;
+
+// Hands every block to the output writer and, with --picture, to the picture renderer.
+class BothObservers final : public BlockObserver {
+ public:
+  BothObservers(BlockObserver& first, BlockObserver* second) : first_(first), second_(second) {}
+  void levelsMeasured(const PeakScan& peaks) override {
+    first_.levelsMeasured(peaks);
+    if (second_ != nullptr) second_->levelsMeasured(peaks);
+  }
+  void displayStep(const BlockResult& block) override {
+    first_.displayStep(block);
+    if (second_ != nullptr) second_->displayStep(block);
+  }
+
+ private:
+  BlockObserver& first_;
+  BlockObserver* second_;
+};
 
 int usageError(const std::string& why) {
   std::fprintf(stderr, "kestrel-analyze: %s\n%s", why.c_str(), analyze::kUsage);
@@ -47,6 +67,17 @@ int run(const analyze::Options& options) {
     signal = *opened;
   }
 
+  if (options.pictureDir) {
+    // Find out now, not after the whole run, that the pictures cannot be written.
+    std::error_code error;
+    std::filesystem::create_directories(*options.pictureDir, error);
+    if (error) {
+      std::fprintf(stderr, "kestrel-analyze: cannot create '%s': %s\n", options.pictureDir->c_str(),
+                   error.message().c_str());
+      return 1;
+    }
+  }
+
   sim::Config config;
   config.inputs.push_back(
       {options.file ? *options.file : std::string("silence"), kAllWaveFormats, signal, {}});
@@ -64,7 +95,19 @@ int run(const analyze::Options& options) {
   analyser->selfTest = options.selfTest;
 
   analyze::BlockWriter writer(stdout, options.format);
-  analyser->setObserver(&writer);
+  std::unique_ptr<analyze::PictureRenderer> picture;
+  if (options.pictureDir) {
+    DisplaySettings display;
+    display.visualisation = options.visualisation;
+    display.ampScale = options.ampScale;
+    display.freqScale = options.freqScale;
+    display.sampleRate = rate;
+    display.fftSize = deriveBlockSizes(options.fftBits).fftSize;
+    picture =
+        std::make_unique<analyze::PictureRenderer>(display, options.plotWidth, options.plotHeight);
+  }
+  BothObservers observers(writer, picture.get());
+  analyser->setObserver(&observers);
 
   const StartResult started = analyser->start(0);
   if (started.outcome != StartOutcome::Started) {
@@ -86,6 +129,12 @@ int run(const analyze::Options& options) {
   if (std::fflush(stdout) != 0 || !writer.ok()) {
     std::fprintf(stderr, "kestrel-analyze: could not write the output\n");
     return 1;
+  }
+  if (picture) {
+    if (auto written = picture->write(*options.pictureDir); !written) {
+      std::fprintf(stderr, "kestrel-analyze: %s\n", written.error().text.c_str());
+      return 1;
+    }
   }
   return 0;
 }

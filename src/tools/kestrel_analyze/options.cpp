@@ -13,6 +13,10 @@ const char* const kUsage =
     "                       [--channel left|right|sum|diff] [--rate HZ] [--self-test] [--blocks "
     "N]\n"
     "                       [--format jsonl|csv] [FILE]\n"
+    "       kestrel-analyze ... --picture DIR\n"
+    "                       [--visualisation spectrograph|average|spectrogram-h|spectrogram-v|\n"
+    "                        stereo-vector] [--freq-scale normal|x2|x3|log] [--plot-size WxH] "
+    "FILE\n"
     "\n"
     "Runs Kestrel's analyser over an audio file (any format libsndfile reads) and prints, for\n"
     "every block of FFT/2 frames, the peak-to-peak level and clip flag of each channel, the\n"
@@ -27,6 +31,13 @@ const char* const kUsage =
     "  --self-test     replace every block by the 1-2 kHz test sweep\n"
     "  --blocks N      stop after N blocks (required without FILE)\n"
     "  --format F      jsonl (one JSON object per line, default) or csv\n"
+    "  --picture DIR   also draw every block as the window does, and after the last one write\n"
+    "                  plot.png, amplitude-ruler.png, frequency-ruler.png, bar-left.png,\n"
+    "                  bar-right.png and clip.txt into DIR\n"
+    "  --visualisation V  what the plot shows (default spectrograph; average adds the\n"
+    "                  long-time average; the spectrograms use the normal frequency scale)\n"
+    "  --freq-scale F  frequency axis of the spectrographs (default normal)\n"
+    "  --plot-size WxH plot size in pixels (default 948x387, the window's design size)\n"
     "  --help          print this text\n";
 
 namespace {
@@ -50,6 +61,15 @@ bool lookUp(std::string_view text, std::initializer_list<std::pair<std::string_v
   return false;
 }
 
+// "948x387": both parts whole numbers from 1 to the largest plot we draw.
+bool parseSize(std::string_view text, std::int32_t& width, std::int32_t& height) {
+  const auto x = text.find('x');
+  if (x == std::string_view::npos) return false;
+  constexpr std::int32_t kLargest = 8192;
+  return parseInteger(text.substr(0, x), width) && parseInteger(text.substr(x + 1), height) &&
+         width >= 1 && height >= 1 && width <= kLargest && height <= kLargest;
+}
+
 constexpr std::int32_t kMinRate = 1000;
 constexpr std::int32_t kMaxRate = 768000;
 
@@ -57,6 +77,7 @@ constexpr std::int32_t kMaxRate = 768000;
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
   Options options;
+  std::string pictureOnly;  // a picture option given, for the check that --picture is there
   auto fail = [](std::string why) { return ParseResult{std::nullopt, std::move(why)}; };
 
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -103,7 +124,9 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       std::string_view v;
       const std::string name(arg);
       if (name != "--fft" && name != "--window" && name != "--scale" && name != "--weighting" &&
-          name != "--channel" && name != "--rate" && name != "--blocks" && name != "--format") {
+          name != "--channel" && name != "--rate" && name != "--blocks" && name != "--format" &&
+          name != "--picture" && name != "--visualisation" && name != "--freq-scale" &&
+          name != "--plot-size") {
         return fail("unknown option " + name);
       }
       if (!takeValue(v)) return fail(name + " needs a value");
@@ -158,6 +181,32 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       } else if (name == "--format") {
         if (!lookUp<Format>(v, {{"jsonl", Format::Jsonl}, {"csv", Format::Csv}}, options.format))
           return fail("--format must be jsonl or csv, not '" + shown + "'");
+      } else if (name == "--picture") {
+        if (v.empty()) return fail("--picture needs a directory");
+        options.pictureDir = shown;
+      } else if (name == "--visualisation") {
+        if (!lookUp<Visualisation>(v,
+                                   {{"spectrograph", Visualisation::Spectrograph},
+                                    {"average", Visualisation::SpectrographAverage},
+                                    {"spectrogram-h", Visualisation::SpectrogramH},
+                                    {"spectrogram-v", Visualisation::SpectrogramV},
+                                    {"stereo-vector", Visualisation::StereoVector}},
+                                   options.visualisation))
+          return fail(
+              "--visualisation must be spectrograph, average, spectrogram-h, spectrogram-v or "
+              "stereo-vector, not '" +
+              shown + "'");
+        pictureOnly = name;
+      } else if (name == "--freq-scale") {
+        if (!lookUp<std::int32_t>(v, {{"normal", 1}, {"x2", 2}, {"x3", 3}, {"log", kFreqLog}},
+                                  options.freqScale))
+          return fail("--freq-scale must be normal, x2, x3 or log, not '" + shown + "'");
+        pictureOnly = name;
+      } else if (name == "--plot-size") {
+        if (!parseSize(v, options.plotWidth, options.plotHeight))
+          return fail("--plot-size must be WIDTHxHEIGHT from 1x1 to 8192x8192, not '" + shown +
+                      "'");
+        pictureOnly = name;
       }
       continue;
     }
@@ -165,6 +214,9 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     options.file = std::string(arg);
   }
 
+  if (!pictureOnly.empty() && !options.pictureDir) {
+    return fail(pictureOnly + " needs --picture DIR");
+  }
   if (!options.file) {
     if (!options.selfTest || !options.blocks || !options.rate) {
       return fail("without FILE, --self-test, --blocks and --rate are required");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/settings.h"
+#include "display/display_settings.h"
 
 namespace kestrel::analyze {
 
@@ -24,6 +25,13 @@ struct Options {
   Format format = Format::Jsonl;
   std::optional<std::string> file;
   bool help = false;
+
+  // Pictures: with a directory, every block is also drawn as the window draws it.
+  std::optional<std::string> pictureDir;
+  Visualisation visualisation = Visualisation::Spectrograph;
+  std::int32_t freqScale = 1;
+  std::int32_t plotWidth = 948;  // the plot at the window's design size
+  std::int32_t plotHeight = 387;
 };
 
 // Either options, or what is wrong with the command line (one line, no usage).
