@@ -1,7 +1,6 @@
 // kestrel-analyze --picture: the files it writes, their sizes, the lamps, a spectrogram that
 // shows the tone where it should, and the picture options' errors.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -21,19 +20,6 @@ using testing::testOutputDir;
 
 const std::string kTool = KESTREL_ANALYZE_PATH;
 
-std::string writeStereo(const std::filesystem::path& path, int rate,
-                        const std::vector<std::int16_t>& samples) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = 2;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-  sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size() / 2));
-  sf_close(file);
-  return path.string();
-}
-
 // A square wave clipping on the left and a quiet tone at bin 100 of 1024 on the right.
 std::string clippingFile(const std::filesystem::path& dir) {
   const int frames = 40 * 1024;
@@ -43,7 +29,7 @@ std::string clippingFile(const std::filesystem::path& dir) {
     samples[2 * k + 1] =
         static_cast<std::int16_t>(std::lround(3000 * std::sin(2 * M_PI * 100 * k / 2048.0)));
   }
-  return writeStereo(dir / "input.wav", 44100, samples);
+  return testing::writeWav(dir / "input.wav", 44100, 2, samples);
 }
 
 TEST(KestrelAnalyzePicture, WritesEveryFileAtTheWindowsSizes) {
@@ -105,26 +91,17 @@ TEST(KestrelAnalyzePicture, PictureOptionsAreChecked) {
   const auto dir = testOutputDir("picture-errors");
   const auto blocker = dir / "a-file";
   { std::ofstream(blocker) << "x"; }
-  struct Case {
-    std::string args;
-    int status;
-    std::string inErr;
-  };
-  const Case cases[] = {
-      {"--visualisation average --self-test --rate 8000 --blocks 2", 2, "needs --picture"},
-      {"--picture p --plot-size 0x10 x.wav", 2, "--plot-size must be"},
-      {"--picture p --plot-size 100 x.wav", 2, "--plot-size must be"},
-      {"--picture p --freq-scale x4 x.wav", 2, "--freq-scale must be"},
-      {"--picture '" + (blocker / "sub").string() + "' --self-test --rate 8000 --blocks 2", 1,
-       "cannot create"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const auto run = runTool(kTool, c.args, dir);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.inErr), std::string::npos) << run.err;
-    EXPECT_TRUE(run.out.empty());
-  }
+  testing::expectToolErrors(
+      kTool,
+      {
+          {"--visualisation average --self-test --rate 8000 --blocks 2", 2, "needs --picture"},
+          {"--picture p --plot-size 0x10 x.wav", 2, "--plot-size must be"},
+          {"--picture p --plot-size 100 x.wav", 2, "--plot-size must be"},
+          {"--picture p --freq-scale x4 x.wav", 2, "--freq-scale must be"},
+          {"--picture '" + (blocker / "sub").string() + "' --self-test --rate 8000 --blocks 2", 1,
+           "cannot create"},
+      },
+      dir);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // kestrel-analyze end to end on small generated recordings: where tones land, clipping, the
 // two output formats, block counting and padding, and every kind of error exit.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -19,19 +18,9 @@ using testing::testOutputDir;
 
 const std::string kTool = KESTREL_ANALYZE_PATH;
 
-// Writes a 16-bit WAV file of the given frames (interleaved, `channels` per frame).
 std::string writeWav(const std::string& name, int rate, int channels,
                      const std::vector<std::int16_t>& samples) {
-  const auto path = (testOutputDir("kestrel-analyze") / name).string();
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-  sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size() / channels));
-  sf_close(file);
-  return path;
+  return testing::writeWav(testOutputDir("kestrel-analyze") / name, rate, channels, samples);
 }
 
 std::vector<std::int16_t> stereoSine(double frequency, double amplitude, int rate, int frames) {
@@ -173,32 +162,19 @@ TEST(KestrelAnalyze, ErrorsExitWithTheRightStatusAndMessage) {
   const auto dir = testOutputDir("errors");
   const auto notAudio = (dir / "notes.txt").string();
   { std::ofstream(notAudio) << "not a sound file\n"; }
-  struct Case {
-    std::string args;
-    int status;
-    std::string inErr;
-  };
-  const Case cases[] = {
-      {"--fft 512 x.wav", 2, "usage:"},
-      {"--window square x.wav", 2, "--window must be"},
-      {"--bogus x.wav", 2, "unknown option --bogus"},
-      {"--self-test --blocks 3", 2, "required"},
-      {"--rate 44100 --blocks 3", 2, "required"},
-      {"a.wav b.wav", 2, "only one FILE"},
-      {"--blocks -1 x.wav", 2, "--blocks must be"},
-      {"'" + (dir / "missing.wav").string() + "'", 1, "missing.wav"},
-      {"'" + notAudio + "'", 1, "notes.txt"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const auto run = runTool(kTool, c.args, dir);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.inErr), std::string::npos) << run.err;
-    EXPECT_TRUE(run.out.empty());
-    if (c.status == 1) {
-      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
-    }
-  }
+  testing::expectToolErrors(kTool,
+                            {
+                                {"--fft 512 x.wav", 2, "usage:"},
+                                {"--window square x.wav", 2, "--window must be"},
+                                {"--bogus x.wav", 2, "unknown option --bogus"},
+                                {"--self-test --blocks 3", 2, "required"},
+                                {"--rate 44100 --blocks 3", 2, "required"},
+                                {"a.wav b.wav", 2, "only one FILE"},
+                                {"--blocks -1 x.wav", 2, "--blocks must be"},
+                                {"'" + (dir / "missing.wav").string() + "'", 1, "missing.wav"},
+                                {"'" + notAudio + "'", 1, "notes.txt"},
+                            },
+                            dir);
   const auto help = runTool(kTool, "--help", dir);
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.substr(0, 22), "usage: kestrel-analyze");
