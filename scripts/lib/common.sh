@@ -9,6 +9,7 @@ KESTREL_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libfftw3-dev libkissfft-dev libpng-dev
+  libpulse-dev pulseaudio pulseaudio-utils
 )
 
 kestrel_missing_packages() {

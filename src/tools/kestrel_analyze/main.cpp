@@ -12,6 +12,7 @@
 #include "capture/drivers/simulated/simulated_driver.h"
 #include "capture/notification_queue.h"
 #include "tools/kestrel_analyze/block_writer.h"
+#include "tools/kestrel_analyze/live.h"
 #include "tools/kestrel_analyze/options.h"
 #include "tools/kestrel_analyze/picture.h"
 
@@ -149,5 +150,7 @@ int main(int argc, char** argv) {
     std::fputs(kestrel::analyze::kUsage, stdout);
     return 0;
   }
+  if (parsed.options->listDevices) return kestrel::analyze::listDevices();
+  if (parsed.options->device) return kestrel::analyze::runLive(*parsed.options);
   return run(*parsed.options);
 }

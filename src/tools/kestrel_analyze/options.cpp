@@ -12,7 +12,8 @@ const char* const kUsage =
     "                       [--scale x1|x2|x4|x8|x16|x32|sqrt|100db|135db] [--weighting zero|a]\n"
     "                       [--channel left|right|sum|diff] [--rate HZ] [--self-test] [--blocks "
     "N]\n"
-    "                       [--format jsonl|csv] [FILE]\n"
+    "                       [--format jsonl|csv] [FILE | --device ID|default]\n"
+    "       kestrel-analyze --list-devices\n"
     "       kestrel-analyze ... --picture DIR\n"
     "                       [--visualisation spectrograph|average|spectrogram-h|spectrogram-v|\n"
     "                        stereo-vector] [--freq-scale normal|x2|x3|log] [--plot-size WxH] "
@@ -38,6 +39,9 @@ const char* const kUsage =
     "                  long-time average; the spectrograms use the normal frequency scale)\n"
     "  --freq-scale F  frequency axis of the spectrographs (default normal)\n"
     "  --plot-size WxH plot size in pixels (default 948x387, the window's design size)\n"
+    "  --list-devices  print the sound server's input devices, one \"ID<TAB>NAME\" per line\n"
+    "  --device D      capture live from input ID (or the server's default input) instead of\n"
+    "                  reading FILE, until --blocks N or Ctrl-C (default rate 44100)\n"
     "  --help          print this text\n";
 
 namespace {
@@ -107,6 +111,11 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       options.help = true;
       return {options, {}};
     }
+    if (arg == "--list-devices") {
+      if (!flagOnly()) return fail("--list-devices takes no value");
+      options.listDevices = true;
+      continue;
+    }
     if (arg == "--self-test") {
       if (!flagOnly()) return fail("--self-test takes no value");
       options.selfTest = true;
@@ -126,7 +135,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       if (name != "--fft" && name != "--window" && name != "--scale" && name != "--weighting" &&
           name != "--channel" && name != "--rate" && name != "--blocks" && name != "--format" &&
           name != "--picture" && name != "--visualisation" && name != "--freq-scale" &&
-          name != "--plot-size") {
+          name != "--plot-size" && name != "--device") {
         return fail("unknown option " + name);
       }
       if (!takeValue(v)) return fail(name + " needs a value");
@@ -181,6 +190,11 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       } else if (name == "--format") {
         if (!lookUp<Format>(v, {{"jsonl", Format::Jsonl}, {"csv", Format::Csv}}, options.format))
           return fail("--format must be jsonl or csv, not '" + shown + "'");
+      } else if (name == "--device") {
+        std::int32_t id = -1;
+        if (v != "default" && (!parseInteger(v, id) || id < 0))
+          return fail("--device must be an ID from --list-devices or default, not '" + shown + "'");
+        options.device = id;
       } else if (name == "--picture") {
         if (v.empty()) return fail("--picture needs a directory");
         options.pictureDir = shown;
@@ -216,6 +230,12 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
 
   if (!pictureOnly.empty() && !options.pictureDir) {
     return fail(pictureOnly + " needs --picture DIR");
+  }
+  if (options.listDevices) return {options, {}};
+  if (options.device) {
+    if (options.file) return fail("--device and FILE cannot be used together");
+    if (options.pictureDir) return fail("--picture works on FILE only, not with --device");
+    return {options, {}};
   }
   if (!options.file) {
     if (!options.selfTest || !options.blocks || !options.rate) {

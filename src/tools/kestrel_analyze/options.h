@@ -26,6 +26,10 @@ struct Options {
   std::optional<std::string> file;
   bool help = false;
 
+  // Live input through the sound server instead of FILE.
+  bool listDevices = false;
+  std::optional<std::int32_t> device;  // an input id from --list-devices; -1: the default input
+
   // Pictures: with a directory, every block is also drawn as the window draws it.
   std::optional<std::string> pictureDir;
   Visualisation visualisation = Visualisation::Spectrograph;

@@ -1,0 +1,194 @@
+// Starting, waiting for and stopping the test's own PulseAudio server, and the global
+// environment that runs one for every test of this program.
+#include "pulse_server.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "tools/tool_runner.h"
+
+namespace kestrel::testing {
+namespace {
+
+std::filesystem::path freshDirectory() {
+  static std::atomic<int> serial{0};
+  auto dir = testOutputDir("pulse") /
+             (std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1)));
+  // A unix socket path is limited to about 100 bytes; a deep build tree falls back to /tmp.
+  if ((dir / "pulse.sock").string().size() > 100) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kestrel-pulse-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) dir = pattern;
+  }
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  // The server drops to the user pulse and must create its socket here.
+  ::chmod(dir.c_str(), 01777);
+  return dir;
+}
+
+bool socketAccepts(const std::filesystem::path& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool underCi() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string(ci) == "true";
+}
+
+bool PulseServer::start(std::string& why, std::chrono::milliseconds bound) {
+  dir_ = freshDirectory();
+  socket_ = dir_ / "pulse.sock";
+  const std::filesystem::path log = dir_ / "server.log";
+  std::vector<std::string> args = {
+      "pulseaudio",
+      "--system",
+      "--daemonize=no",
+      "--disallow-exit",
+      "--exit-idle-time=-1",
+      "--disable-shm",
+      "--use-pid-file=no",
+      "--realtime=no",
+      "--high-priority=no",
+      "-n",
+      "-L",
+      "module-native-protocol-unix auth-anonymous=1 socket=" + socket_.string(),
+      "-L",
+      "module-null-sink sink_name=test rate=48000 format=s16le channels=2 "
+      "sink_properties=device.description=KestrelTest",
+      "-L",
+      "module-null-sink sink_name=second sink_properties=device.description=KestrelSecond",
+  };
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    why = "fork failed: " + std::string(std::strerror(errno));
+    return false;
+  }
+  if (pid == 0) {
+    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+      ::dup2(fd, STDOUT_FILENO);
+      ::dup2(fd, STDERR_FILENO);
+    }
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null >= 0) ::dup2(null, STDIN_FILENO);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    std::fprintf(stderr, "cannot run pulseaudio: %s\n", std::strerror(errno));
+    ::_exit(127);
+  }
+  pid_ = pid;
+  // A module that fails to load leaves the server running without a socket: wait for the socket
+  // to accept, bounded, and watch for the server ending early. There is no event to wait on
+  // here, so the socket is tried every few milliseconds.
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  while (std::chrono::steady_clock::now() < deadline) {
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      why = "pulseaudio exited early; its log:\n" + readFile(log);
+      return false;
+    }
+    if (socketAccepts(socket_)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  why = "pulseaudio did not open its socket in time; its log:\n" + readFile(log);
+  kill();
+  return false;
+}
+
+void PulseServer::reap(int signal, std::chrono::milliseconds bound) {
+  if (pid_ <= 0) return;
+  ::kill(pid_, signal);
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_ || (done < 0 && errno == ECHILD)) break;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  pid_ = -1;
+}
+
+void PulseServer::stop() {
+  reap(SIGTERM, std::chrono::seconds(5));
+}
+
+void PulseServer::kill() {
+  reap(SIGKILL, std::chrono::seconds(5));
+}
+
+int PulseServer::pactl(const std::string& args, std::string* output) const {
+  const auto out = dir_ / "pactl.out";
+  const std::string command =
+      "PULSE_SERVER='" + address() + "' pactl " + args + " >'" + out.string() + "' 2>&1 </dev/null";
+  const int raw = std::system(command.c_str());
+  if (output != nullptr) *output = readFile(out);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+namespace {
+
+PulseServer* shared = nullptr;
+
+class PulseEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string why;
+    if (server_.start(why)) {
+      shared = &server_;
+      return;
+    }
+    if (underCi()) {
+      FAIL() << "could not start the test's PulseAudio server: " << why;
+    }
+    GTEST_SKIP() << "no PulseAudio server could be started: " << why;
+  }
+  void TearDown() override {
+    shared = nullptr;
+    server_.stop();
+  }
+
+ private:
+  PulseServer server_;
+};
+
+// Registered before main runs (gtest_main), so every test of the program has the server.
+[[maybe_unused]] ::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new PulseEnvironment);
+
+}  // namespace
+
+PulseServer& sharedServer() {
+  return *shared;
+}
+
+}  // namespace kestrel::testing
