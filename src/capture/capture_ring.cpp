@@ -29,15 +29,7 @@ void CaptureRing::setHeader(int index, std::int32_t blockFrames) {
 
 StartResult CaptureRing::start(DeviceId id, std::int32_t rate, std::int32_t blockFrames,
                                NotificationTarget& target) {
-  WAVEFORMATEX format;
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
-  format.nAvgBytesPerSec = static_cast<std::uint32_t>(rate) * 4;
-  format.nBlockAlign = 4;
-  format.wBitsPerSample = 16;
-  format.cbSize = 0;
-
+  const WAVEFORMATEX format = pcmStereo16(static_cast<std::uint32_t>(rate));
   HWAVEIN handle = kNoWaveIn;
   const MMRESULT opened = driver_.waveInOpen(&handle, id, format, &target, 0, CALLBACK_WINDOW);
   if (opened != MMSYSERR_NOERROR) {

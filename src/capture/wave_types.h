@@ -57,6 +57,19 @@ struct WAVEFORMATEX {
   std::uint16_t cbSize = 0;
 };
 
+// The one format the analyser records in: 16-bit stereo PCM at sampleRate.
+constexpr WAVEFORMATEX pcmStereo16(std::uint32_t sampleRate) {
+  WAVEFORMATEX format;
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = 2;
+  format.nSamplesPerSec = sampleRate;
+  format.nAvgBytesPerSec = sampleRate * 4;
+  format.nBlockAlign = 4;
+  format.wBitsPerSample = 16;
+  format.cbSize = 0;
+  return format;
+}
+
 // Header flags
 inline constexpr std::uint32_t WHDR_DONE = 0x01;  // the device has filled the buffer
 inline constexpr std::uint32_t WHDR_PREPARED = 0x02;

@@ -21,7 +21,7 @@ Config counterConfig() {
 TEST(SimulatedDriver, FillsBuffersInQueueOrderWithoutGapOrOverlap) {
   SimulatedDriver driver(counterConfig());
   WaveRig rig(driver);
-  rig.startCapture(0, 1024);
+  rig.start(0, 1024);
 
   // Run the ring as the analyser does for many rounds, changing the buffer length on the way
   // (as an FFT-length change does) and with an odd length that is no power of two.
@@ -62,7 +62,7 @@ TEST(SimulatedDriver, DeliversNothingBeforeStartOrWithNothingQueued) {
 TEST(SimulatedDriver, SteppedUnprepareDeliversEveryBufferUpToTheHeader) {
   SimulatedDriver driver(counterConfig());
   WaveRig rig(driver);
-  rig.startCapture(0, 64);
+  rig.start(0, 64);
 
   ASSERT_EQ(rig.unprepare(2), MMSYSERR_NOERROR);
   rig.expectData(0);
@@ -117,7 +117,7 @@ TEST(SimulatedDriver, HeaderProtocolErrors) {
 TEST(SimulatedDriver, CloseHandsBackQueuedHeadersWithoutNotifying) {
   SimulatedDriver driver(counterConfig());
   WaveRig rig(driver);
-  rig.startCapture(0, 32);
+  rig.start(0, 32);
   ASSERT_TRUE(driver.deliverBuffer());
 
   ASSERT_EQ(driver.waveInClose(rig.handle), MMSYSERR_NOERROR);
@@ -138,7 +138,7 @@ TEST(SimulatedDriver, CloseHandsBackQueuedHeadersWithoutNotifying) {
 
   // The device is free again, and its signal runs on where the last capture left it.
   WaveRig again(driver);
-  again.startCapture(0, 32);
+  again.start(0, 32);
   ASSERT_TRUE(driver.deliverBuffer());
   std::uint64_t next = 32;
   expectCounterFrames(again.samples(0), 32, next);

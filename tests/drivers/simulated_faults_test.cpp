@@ -73,7 +73,7 @@ TEST(SimulatedDriverFaults, StartFailsUntilClearedAndNothingIsRecorded) {
 TEST(SimulatedDriverFaults, AHeldBufferAndThoseBehindItNeverComeBack) {
   SimulatedDriver driver(threeDevices());
   WaveRig rig(driver);
-  rig.startCapture(0, 16);
+  rig.start(0, 16);
   driver.holdBuffer(2);
 
   EXPECT_TRUE(driver.deliverBuffer());
@@ -101,7 +101,7 @@ TEST(SimulatedDriverFaults, AHeldBufferAndThoseBehindItNeverComeBack) {
 TEST(SimulatedDriverFaults, RemovingTheOpenDeviceLosesItOnceAndReleasesItsHeaders) {
   SimulatedDriver driver(threeDevices());
   WaveRig rig(driver);
-  rig.startCapture(1, 16);
+  rig.start(1, 16);
   ASSERT_TRUE(driver.deliverBuffer());
 
   driver.removeInputDevice(1);
@@ -147,7 +147,7 @@ TEST(SimulatedDriverFaults, DevicesComeAndGoByPosition) {
   // A device added without a signal records silence.
   WaveRig rig(driver);
   rig.buffers[0].fill(123);
-  rig.startCapture(0, 8);
+  rig.start(0, 8);
   ASSERT_TRUE(driver.deliverBuffer());
   for (int k = 0; k < 16; ++k) EXPECT_EQ(rig.samples(0)[k], 0);
 }

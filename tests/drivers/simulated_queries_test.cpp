@@ -88,7 +88,7 @@ TEST(SimulatedDriverOpen, AcceptsOnlySixteenBitStereoPcm) {
   SimulatedDriver driver(twoInputs());
   NotificationQueue queue;
   for (const Case& c : refused) {
-    WAVEFORMATEX format = stereo16(44100);
+    WAVEFORMATEX format = pcmStereo16(44100);
     c.change(format);
     HWAVEIN handle = 77;
     EXPECT_EQ(driver.waveInOpen(&handle, 0, format, &queue, 0, CALLBACK_WINDOW), WAVERR_BADFORMAT)
@@ -97,7 +97,7 @@ TEST(SimulatedDriverOpen, AcceptsOnlySixteenBitStereoPcm) {
   }
   // The device's format bits do not gate the rate.
   HWAVEIN handle = kNoWaveIn;
-  EXPECT_EQ(driver.waveInOpen(&handle, 0, stereo16(12345), &queue, 0, CALLBACK_WINDOW),
+  EXPECT_EQ(driver.waveInOpen(&handle, 0, pcmStereo16(12345), &queue, 0, CALLBACK_WINDOW),
             MMSYSERR_NOERROR);
   EXPECT_EQ(driver.stats().opens, 1);
 }

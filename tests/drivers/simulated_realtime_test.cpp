@@ -29,7 +29,7 @@ TEST(SimulatedDriverRealTime, FillsTheRingInOrderAndStopsLikeTheAnalyser) {
   SimulatedDriver driver(realTimeCounter());
   WaveRig rig(driver);
   constexpr std::int32_t kFrames = 80;  // 10 ms at 8 kHz
-  rig.startCapture(0, kFrames, 8000);
+  rig.start(0, kFrames, 8000);
   EXPECT_FALSE(driver.deliverBuffer());  // the thread delivers, not the caller
 
   std::uint64_t next = 0;
@@ -69,10 +69,11 @@ TEST(SimulatedDriverRealTime, FillsTheRingInOrderAndStopsLikeTheAnalyser) {
 TEST(SimulatedDriverRealTime, DestroyingTheDriverDuringACaptureStopsItsThread) {
   auto driver = std::make_unique<SimulatedDriver>(realTimeCounter());
   WaveRig rig(*driver);
-  rig.startCapture(0, 8, 8000);
+  rig.start(0, 8, 8000);
   WaveMessage message;
   ASSERT_TRUE(rig.queue.waitTake(message, kPatience));
   driver.reset();
+  rig.handle = kNoWaveIn;  // went with the driver
   const std::size_t pending = rig.queue.size();
   EXPECT_LE(pending, 3u);  // at most the rest of the ring, delivered before the driver went
 }

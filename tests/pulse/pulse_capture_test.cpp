@@ -99,7 +99,7 @@ TEST(PulseCapture, StopRightAfterStartWaitsForTheQueuedBuffersWithinItsBound) {
   // An idle null sink runs in two-second cycles until a stream asks for a short latency, and the
   // first stream waits out the current cycle. Another capture already running on the monitor
   // keeps the cycle short, as sound flowing on a desktop does.
-  LiveRig running(driver);
+  WaveRig running(driver);
   ASSERT_NO_FATAL_FAILURE(running.start(WAVE_MAPPER, 1024));
   WaveMessage first;
   ASSERT_TRUE(running.next(first));
@@ -126,7 +126,7 @@ TEST(PulseCapture, ACounterComesBackInOrderWithoutGapsInsideABuffer) {
   PulseDriver driver(optionsFor(sharedServer()));
   const DeviceId monitor = findInput(driver, "Monitor of KestrelTest");
   ASSERT_GE(monitor, 0);
-  LiveRig rig(driver);
+  WaveRig rig(driver);
   ASSERT_NO_FATAL_FAILURE(rig.start(monitor, 1024));
 
   constexpr int kBuffers = 120;
@@ -214,7 +214,7 @@ TEST(PulseCapture, ReportsTheDelayFromSoundToNotification) {
   PulseDriver driver(optionsFor(sharedServer()));
   const DeviceId monitor = findInput(driver, "Monitor of KestrelTest");
   ASSERT_GE(monitor, 0);
-  LiveRig rig(driver);
+  WaveRig rig(driver);
   ASSERT_NO_FATAL_FAILURE(rig.start(monitor, 1024));
 
   std::vector<double> delays;

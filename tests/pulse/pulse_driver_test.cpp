@@ -68,7 +68,7 @@ TEST(PulseLists, SinksAreOutputsWithTheirRealVolumes) {
 TEST(PulseErrors, EachRefusalHasItsOwnCodeAndText) {
   PulseDriver driver(sharedOptions());
   const auto count = static_cast<DeviceId>(driver.waveInGetNumDevs());
-  WAVEFORMATEX mono = stereo16(48000);
+  WAVEFORMATEX mono = pcmStereo16(48000);
   mono.nChannels = 1;
   mono.nBlockAlign = 2;
   mono.nAvgBytesPerSec = 96000;
@@ -79,9 +79,9 @@ TEST(PulseErrors, EachRefusalHasItsOwnCodeAndText) {
     MMRESULT expected;
   };
   const Case cases[] = {
-      {"id past the end", count, stereo16(48000), MMSYSERR_BADDEVICEID},
-      {"negative id", -2, stereo16(48000), MMSYSERR_BADDEVICEID},
-      {"rate above the server's limit", 0, stereo16(1'000'000), WAVERR_BADFORMAT},
+      {"id past the end", count, pcmStereo16(48000), MMSYSERR_BADDEVICEID},
+      {"negative id", -2, pcmStereo16(48000), MMSYSERR_BADDEVICEID},
+      {"rate above the server's limit", 0, pcmStereo16(1'000'000), WAVERR_BADFORMAT},
       {"mono", 0, mono, WAVERR_BADFORMAT},
   };
   for (const Case& c : cases) {
@@ -114,7 +114,7 @@ TEST(PulseErrors, NoServerGivesEmptyListsAndTheNoServerText) {
   MixerId mixer = 0;
   EXPECT_EQ(driver.mixerGetID(WAVE_MAPPER, &mixer, MIXER_OBJECTF_WAVEIN), MMSYSERR_NODRIVER);
   for (const DeviceId id : {WAVE_MAPPER, DeviceId{0}}) {
-    LiveRig rig(driver);
+    WaveRig rig(driver);
     const MMRESULT opened = rig.open(id);
     EXPECT_EQ(opened, MMSYSERR_NODRIVER);
     EXPECT_EQ(driver.waveInGetErrorText(opened),
@@ -135,7 +135,7 @@ TEST(PulseDeviceLost, ASourceRemovedDuringACaptureIsReportedOnceAndGivesItsBuffe
   PulseDriver driver(sharedOptions());
   const DeviceId gone = findInput(driver, "Monitor of KestrelGone");
   ASSERT_GE(gone, 0);
-  LiveRig rig(driver);
+  WaveRig rig(driver);
   ASSERT_NO_FATAL_FAILURE(rig.start(gone, 1024));
   WaveMessage message;
   ASSERT_TRUE(rig.next(message));
