@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -22,15 +23,32 @@
 namespace kestrel::testing {
 namespace {
 
-std::filesystem::path freshDirectory() {
+// True when every directory above dir lets other users through: the server drops to the user
+// pulse, which must reach its socket. A build tree under /root (mode 700) does not.
+bool othersCanReach(const std::filesystem::path& dir) {
+  for (auto p = std::filesystem::absolute(dir).parent_path(); !p.empty(); p = p.parent_path()) {
+    struct stat info {};
+    if (::stat(p.c_str(), &info) == 0 && (info.st_mode & S_IXOTH) == 0) return false;
+    if (p == p.root_path()) break;
+  }
+  return true;
+}
+
+// A fresh directory for one server: under the build tree where the user pulse can reach it and
+// the socket path fits, else a private one under /tmp that stop() removes again.
+std::filesystem::path freshDirectory(bool& temporary) {
   static std::atomic<int> serial{0};
   auto dir = testOutputDir("pulse") /
              (std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1)));
-  // A unix socket path is limited to about 100 bytes; a deep build tree falls back to /tmp.
-  if ((dir / "pulse.sock").string().size() > 100) {
+  temporary = false;
+  // A unix socket path is limited to about 100 bytes.
+  if ((dir / "pulse.sock").string().size() > 100 || !othersCanReach(dir)) {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "kestrel-pulse-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) dir = pattern;
+    if (::mkdtemp(pattern.data()) != nullptr) {
+      dir = pattern;
+      temporary = true;
+    }
   }
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
@@ -58,7 +76,7 @@ bool underCi() {
 }
 
 bool PulseServer::start(std::string& why, std::chrono::milliseconds bound) {
-  dir_ = freshDirectory();
+  dir_ = freshDirectory(temporaryDir_);
   socket_ = dir_ / "pulse.sock";
   const std::filesystem::path log = dir_ / "server.log";
   std::vector<std::string> args = {
@@ -140,6 +158,11 @@ void PulseServer::reap(int signal, std::chrono::milliseconds bound) {
 
 void PulseServer::stop() {
   reap(SIGTERM, std::chrono::seconds(5));
+  if (temporaryDir_) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+    temporaryDir_ = false;
+  }
 }
 
 void PulseServer::kill() {
@@ -168,7 +191,10 @@ class PulseEnvironment : public ::testing::Environment {
       return;
     }
     if (underCi()) {
-      FAIL() << "could not start the test's PulseAudio server: " << why;
+      // Not FAIL(): a failure here makes gtest skip every test, and CTest counts skipped tests
+      // as passed. Exiting makes each test of this program fail.
+      std::fprintf(stderr, "could not start the test's PulseAudio server: %s\n", why.c_str());
+      std::exit(1);
     }
     GTEST_SKIP() << "no PulseAudio server could be started: " << why;
   }

@@ -1,6 +1,6 @@
 // A PulseAudio server of the test's own: system mode, a private socket in a fresh directory under
-// the build tree, two null sinks ("test" at 48 kHz, "second"). Started by fork/exec, stopped by
-// its pid and reaped.
+// the build tree (or /tmp, where the user pulse cannot reach the build tree), two null sinks
+// ("test" at 48 kHz, "second"). Started by fork/exec, stopped by its pid and reaped.
 #pragma once
 
 #include <sys/types.h>
@@ -39,6 +39,7 @@ class PulseServer {
 
   pid_t pid_ = -1;
   std::filesystem::path dir_;
+  bool temporaryDir_ = false;  // dir_ is under /tmp and goes with the server
   std::filesystem::path socket_;
 };
 
