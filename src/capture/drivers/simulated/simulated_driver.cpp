@@ -499,19 +499,19 @@ MMRESULT SimulatedDriver::mixerGetLineInfo(MixerId id, MIXERLINE& line, std::uin
   const Mixer& mixer = impl_->mixers[id];
   if (line.dwDestination >= mixer.destinations.size()) return MMSYSERR_INVALPARAM;
   const MixerLineSpec& destination = mixer.destinations[line.dwDestination];
-  const MixerLineSpec* spec = &destination;
+  const MixerLineSpec* chosen = &destination;
   if (flags == MIXER_GETLINEINFOF_SOURCE) {
     if (line.dwSource >= destination.connections.size()) return MMSYSERR_INVALPARAM;
-    spec = &destination.connections[line.dwSource];
+    chosen = &destination.connections[line.dwSource];
   }
-  line.dwComponentType = spec->componentType;
-  line.cChannels = spec->channels;
+  line.dwComponentType = chosen->componentType;
+  line.cChannels = chosen->channels;
   line.cConnections = flags == MIXER_GETLINEINFOF_SOURCE
                           ? 0
                           : static_cast<std::uint32_t>(destination.connections.size());
-  line.cControls = spec->controls;
-  line.szShortName = spec->name;
-  line.szName = spec->name;
+  line.cControls = chosen->controls;
+  line.szShortName = chosen->name;
+  line.szName = chosen->name;
   return MMSYSERR_NOERROR;
 }
 
