@@ -41,17 +41,24 @@ class LiveObserver final : public BlockObserver {
   BlockWriter& writer_;
 };
 
+// Reads the device list afresh; false when no server answered (an empty list from a server
+// that is there is not that).
+bool serverReachable(WaveDriver& driver, std::uint32_t& inputs) {
+  inputs = driver.waveInGetNumDevs();
+  if (inputs > 0) return true;
+  WAVEINCAPS caps;
+  return driver.waveInGetDevCaps(WAVE_MAPPER, caps) != MMSYSERR_NODRIVER;
+}
+
 }  // namespace
 
 int listDevices() {
   pulse::PulseDriver driver;
-  const std::uint32_t n = driver.waveInGetNumDevs();
-  if (n == 0) {
-    WAVEINCAPS caps;
-    if (const MMRESULT r = driver.waveInGetDevCaps(WAVE_MAPPER, caps); r == MMSYSERR_NODRIVER) {
-      std::fprintf(stderr, "kestrel-analyze: %s\n", driver.waveInGetErrorText(r).c_str());
-      return 1;
-    }
+  std::uint32_t n = 0;
+  if (!serverReachable(driver, n)) {
+    std::fprintf(stderr, "kestrel-analyze: %s\n",
+                 driver.waveInGetErrorText(MMSYSERR_NODRIVER).c_str());
+    return 1;
   }
   for (std::uint32_t id = 0; id < n; ++id) {
     WAVEINCAPS caps;
@@ -106,9 +113,12 @@ int runLive(const Options& options) {
   analyser->setObserver(nullptr);
   const bool flushed = std::fflush(stdout) == 0 && writer.ok();
   if (observer.lost) {
+    // Say whether the device went or the whole sound server did.
+    std::uint32_t inputs = 0;
+    const MMRESULT why = serverReachable(driver, inputs) ? MMSYSERR_NODEVICE : MMSYSERR_NODRIVER;
     std::fprintf(stderr, "kestrel-analyze: the input stopped after %lld blocks: %s\n",
                  static_cast<long long>(writer.blocksWritten()),
-                 driver.waveInGetErrorText(MMSYSERR_NODEVICE).c_str());
+                 driver.waveInGetErrorText(why).c_str());
     return 1;
   }
   if (silent) {
