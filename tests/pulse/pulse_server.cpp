@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -98,35 +99,75 @@ bool PulseServer::start(std::string& why, std::chrono::milliseconds bound) {
       "-L",
       "module-null-sink sink_name=second sink_properties=device.description=KestrelSecond",
   };
-  const pid_t pid = ::fork();
-  if (pid < 0) {
+  // Everything the children need is made before fork: after it only async-signal-safe calls.
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int pidPipe[2];
+  if (::pipe2(lifeline_, O_CLOEXEC) != 0 || ::pipe2(pidPipe, O_CLOEXEC) != 0) {
+    why = "pipe failed: " + std::string(std::strerror(errno));
+    return false;
+  }
+  const pid_t guardian = ::fork();
+  if (guardian < 0) {
     why = "fork failed: " + std::string(std::strerror(errno));
     return false;
   }
-  if (pid == 0) {
-    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-      ::dup2(fd, STDOUT_FILENO);
-      ::dup2(fd, STDERR_FILENO);
+  if (guardian == 0) {
+    // The guardian: the server's parent, which lives until the server ends or the test program
+    // goes (its end of the lifeline closes, also when it crashes) and then kills the server, so
+    // no daemon outlives the test. The server itself cannot be tied to us directly: it changes
+    // its user, which clears a parent-death signal.
+    ::close(lifeline_[1]);
+    const pid_t server = ::fork();
+    if (server == 0) {
+      if (logFd >= 0) {
+        ::dup2(logFd, STDOUT_FILENO);
+        ::dup2(logFd, STDERR_FILENO);
+      }
+      if (nullFd >= 0) ::dup2(nullFd, STDIN_FILENO);
+      ::execvp(argv[0], argv.data());
+      ::_exit(127);
     }
-    const int null = ::open("/dev/null", O_RDONLY);
-    if (null >= 0) ::dup2(null, STDIN_FILENO);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    std::fprintf(stderr, "cannot run pulseaudio: %s\n", std::strerror(errno));
-    ::_exit(127);
+    if (server < 0) ::_exit(126);
+    [[maybe_unused]] const auto written = ::write(pidPipe[1], &server, sizeof server);
+    pollfd life{lifeline_[0], POLLIN, 0};
+    for (;;) {
+      int status = 0;
+      if (::waitpid(server, &status, WNOHANG) == server) ::_exit(0);
+      if (::poll(&life, 1, 50) > 0) {  // nothing is ever written: this is the lifeline closing
+        ::kill(server, SIGKILL);
+        ::waitpid(server, &status, 0);
+        ::_exit(0);
+      }
+    }
   }
-  pid_ = pid;
+  if (logFd >= 0) ::close(logFd);
+  if (nullFd >= 0) ::close(nullFd);
+  ::close(lifeline_[0]);
+  lifeline_[0] = -1;
+  ::close(pidPipe[1]);
+  pid_t server = -1;
+  const bool gotPid = ::read(pidPipe[0], &server, sizeof server) == sizeof server;
+  ::close(pidPipe[0]);
+  guardian_ = guardian;
+  if (!gotPid) {
+    reap(SIGKILL, std::chrono::seconds(5));
+    why = "the server could not be started (fork failed)";
+    return false;
+  }
+  pid_ = server;
   // A module that fails to load leaves the server running without a socket: wait for the socket
   // to accept, bounded, and watch for the server ending early. There is no event to wait on
   // here, so the socket is tried every few milliseconds.
   const auto deadline = std::chrono::steady_clock::now() + bound;
   while (std::chrono::steady_clock::now() < deadline) {
     int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (::waitpid(guardian_, &status, WNOHANG) == guardian_) {  // the server has ended
+      guardian_ = -1;
+      reap(SIGKILL, std::chrono::seconds(1));
       why = "pulseaudio exited early; its log:\n" + readFile(log);
       return false;
     }
@@ -139,21 +180,29 @@ bool PulseServer::start(std::string& why, std::chrono::milliseconds bound) {
 }
 
 void PulseServer::reap(int signal, std::chrono::milliseconds bound) {
-  if (pid_ <= 0) return;
-  ::kill(pid_, signal);
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  for (;;) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_ || (done < 0 && errno == ECHILD)) break;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      break;
+  if (pid_ > 0) ::kill(pid_, signal);
+  if (guardian_ > 0) {
+    // The guardian ends as soon as the server has.
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+      int status = 0;
+      const pid_t done = ::waitpid(guardian_, &status, WNOHANG);
+      if (done == guardian_ || (done < 0 && errno == ECHILD)) break;
+      if (std::chrono::steady_clock::now() >= deadline) {
+        if (pid_ > 0) ::kill(pid_, SIGKILL);
+        ::kill(guardian_, SIGKILL);
+        ::waitpid(guardian_, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (int& fd : lifeline_) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
   }
   pid_ = -1;
+  guardian_ = -1;
 }
 
 void PulseServer::stop() {

@@ -37,7 +37,9 @@ class PulseServer {
  private:
   void reap(int signal, std::chrono::milliseconds bound);
 
-  pid_t pid_ = -1;
+  pid_t pid_ = -1;       // the server
+  pid_t guardian_ = -1;  // its parent, which kills it should this program die
+  int lifeline_[2] = {-1, -1};
   std::filesystem::path dir_;
   bool temporaryDir_ = false;  // dir_ is under /tmp and goes with the server
   std::filesystem::path socket_;
