@@ -46,39 +46,37 @@ void BlockWriter::writeCsvHeader(std::int32_t bins) {
 
 void BlockWriter::displayStep(const BlockResult& block) {
   const std::int32_t bins = block.blockFrames;
-  if (format_ == Format::Csv) {
-    if (blocks_ == 0) writeCsvHeader(bins);
-    line_.clear();
-    appendInt(line_, blocks_);
-    line_ += ',';
-    line_ += boolText(block.peaks.clipLeft);
-    line_ += ',';
-    line_ += boolText(block.peaks.clipRight);
-    line_ += ',';
-    appendInt(line_, block.peaks.peakLeft());
-    line_ += ',';
-    appendInt(line_, block.peaks.peakRight());
-    line_ += ',';
-    appendLevels(line_, block.binLevels, bins, ',');
-    line_ += ',';
-    appendLevels(line_, block.avgLevels, bins, ',');
-  } else {
-    line_ = "{\"block\":";
-    appendInt(line_, blocks_);
-    line_ += ",\"clip_left\":";
-    line_ += boolText(block.peaks.clipLeft);
-    line_ += ",\"clip_right\":";
-    line_ += boolText(block.peaks.clipRight);
-    line_ += ",\"peak_left\":";
-    appendInt(line_, block.peaks.peakLeft());
-    line_ += ",\"peak_right\":";
-    appendInt(line_, block.peaks.peakRight());
-    line_ += ",\"levels\":[";
-    appendLevels(line_, block.binLevels, bins, ',');
-    line_ += "],\"average\":[";
-    appendLevels(line_, block.avgLevels, bins, ',');
-    line_ += "]}";
-  }
+  const bool csv = format_ == Format::Csv;
+  if (csv && blocks_ == 0) writeCsvHeader(bins);
+  // The same fields in the same order for both formats; only the punctuation differs.
+  line_ = csv ? "" : "{";
+  auto key = [&](const char* name) {
+    if (line_.size() > (csv ? 0u : 1u)) line_ += ',';
+    if (!csv) {
+      line_ += '"';
+      line_ += name;
+      line_ += "\":";
+    }
+  };
+  auto levels = [&](const char* name, const std::int32_t* values) {
+    key(name);
+    if (!csv) line_ += '[';
+    appendLevels(line_, values, bins, ',');
+    if (!csv) line_ += ']';
+  };
+  key("block");
+  appendInt(line_, blocks_);
+  key("clip_left");
+  line_ += boolText(block.peaks.clipLeft);
+  key("clip_right");
+  line_ += boolText(block.peaks.clipRight);
+  key("peak_left");
+  appendInt(line_, block.peaks.peakLeft());
+  key("peak_right");
+  appendInt(line_, block.peaks.peakRight());
+  levels("levels", block.binLevels);
+  levels("average", block.avgLevels);
+  if (!csv) line_ += '}';
   line_ += '\n';
   emit();
   ++blocks_;
