@@ -72,13 +72,7 @@ int runLive(const Options& options) {
   pulse::PulseDriver driver;
   NotificationQueue queue;
   auto analyser = std::make_unique<Analyser>(driver, queue);
-  analyser->settings.sampleRate = options.rate.value_or(kDefaultSampleRate);
-  analyser->settings.ampScale = options.ampScale;
-  analyser->settings.weighting = options.weighting;
-  analyser->settings.channelMode = options.channel;
-  analyser->analysis.changeFftSize(options.fftBits);
-  analyser->analysis.setWindow(options.window);
-  analyser->selfTest = options.selfTest;
+  applyOptions(options, options.rate.value_or(kDefaultSampleRate), *analyser);
 
   BlockWriter writer(stdout, options.format);
   LiveObserver observer(writer);

@@ -87,13 +87,7 @@ int run(const analyze::Options& options) {
   auto analyser = std::make_unique<Analyser>(driver, queue);
 
   // A fresh program start: four buffers of zeros, then the settings, then Start.
-  analyser->settings.sampleRate = rate;
-  analyser->settings.ampScale = options.ampScale;
-  analyser->settings.weighting = options.weighting;
-  analyser->settings.channelMode = options.channel;
-  analyser->analysis.changeFftSize(options.fftBits);
-  analyser->analysis.setWindow(options.window);
-  analyser->selfTest = options.selfTest;
+  analyze::applyOptions(options, rate, *analyser);
 
   analyze::BlockWriter writer(stdout, options.format);
   std::unique_ptr<analyze::PictureRenderer> picture;

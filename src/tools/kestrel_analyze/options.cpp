@@ -245,4 +245,14 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
   return {options, {}};
 }
 
+void applyOptions(const Options& options, std::int32_t sampleRate, Analyser& analyser) {
+  analyser.settings.sampleRate = sampleRate;
+  analyser.settings.ampScale = options.ampScale;
+  analyser.settings.weighting = options.weighting;
+  analyser.settings.channelMode = options.channel;
+  analyser.analysis.changeFftSize(options.fftBits);
+  analyser.analysis.setWindow(options.window);
+  analyser.selfTest = options.selfTest;
+}
+
 }  // namespace kestrel::analyze

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/settings.h"
+#include "capture/analyser.h"
 #include "display/display_settings.h"
 
 namespace kestrel::analyze {
@@ -47,5 +48,8 @@ struct ParseResult {
 ParseResult parseOptions(const std::vector<std::string>& args);
 
 extern const char* const kUsage;
+
+// Gives a freshly made analyser the analysis settings of the command line, at sampleRate.
+void applyOptions(const Options& options, std::int32_t sampleRate, Analyser& analyser);
 
 }  // namespace kestrel::analyze
